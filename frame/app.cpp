@@ -198,8 +198,21 @@ int FrameCommand(int command)
     return 0;
 }
 
+// The working copy runs elevated from the user's writable temp folder: DLLs that Windows
+// loads on demand must come from the system folder, never from there or the current folder.
+static void RestrictDllSearch()
+{
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
+    SetDefaultDllDirectoriesFunction setDefaultDllDirectories = (SetDefaultDllDirectoriesFunction)(void *)GetProcAddress(
+        GetModuleHandleA("kernel32"), "SetDefaultDllDirectories");
+    if (setDefaultDllDirectories != nullptr)
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryA("");
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
+    RestrictDllSearch();
     mainwindow = nullptr;
     SetLastError(ERROR_SUCCESS);
 
