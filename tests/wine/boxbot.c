@@ -25,13 +25,6 @@
 #include <stdlib.h>
 
 static FILE *logfile;
-static DWORD starttick;
-
-/* Every line starts with its kind and the milliseconds since the bot started. */
-static void Line(const char *kind)
-{
-    fprintf(logfile, "%s\tt=%lu", kind, (unsigned long)(GetTickCount() - starttick));
-}
 static const char *answers[64];
 static int answercount, nextanswer;
 static const char *watchtitle;

@@ -301,8 +301,9 @@ def run_scenario(template, scenario):
             if time.time() > deadline or bot.poll() is not None:
                 raise RuntimeError("box bot did not start")
             time.sleep(0.2)
-        # As the Uninstall entry starts it: from the product folder, with the KLID.
-        run = pfx.wine(W.PRODUCT_EXE_WIN, *args, cwd=pfx.file(W.PRODUCT_DIR), timeout=600)
+        # As Windows starts the Uninstall entry's command: the executable in the product
+        # folder, the KLID, and the system folder as current directory.
+        run = pfx.wine(W.PRODUCT_EXE_WIN, *args, cwd=pfx.file("drive_c/windows/system32"), timeout=600)
         bot.wait(timeout=600)
         pfx.wait_server()
         res = Result(pfx, run.returncode, *read_bot_log(logpath), seconds=0)

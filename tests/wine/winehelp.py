@@ -197,6 +197,7 @@ def copy_prefix(template, path):
     for p in (path, path + ".home"):
         if os.path.exists(p):
             shutil.rmtree(p)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
     subprocess.run(["cp", "-al", template.path, path], check=True)
     for name in ("system.reg", "user.reg", "userdef.reg"):
         os.unlink(os.path.join(path, name))
@@ -251,7 +252,8 @@ def _parse_data(raw):
             return text.split("\0") if m.group(2) == "7" else text.rstrip("\0")
         return data
     if m and m.group(1) == "str":
-        return _unescape_reg_string(m.group(3)[1:-1])
+        text = _unescape_reg_string(m.group(3)[1:-1])
+        return text.split("\0") if m.group(2) == "7" else text
     return raw
 
 
