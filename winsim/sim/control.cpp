@@ -142,8 +142,9 @@ const std::vector<Launch> &Launches()
     return S().launches;
 }
 
-std::vector<WindowInfo> Windows()
+const std::vector<WindowInfo> &Windows()
 {
+    static std::vector<WindowInfo> cache;
     std::vector<WindowInfo> out;
     for (auto &w : S().windows) {
         if (w->destroyed)
@@ -167,10 +168,11 @@ std::vector<WindowInfo> Windows()
         info.cursorIsNull = w->cls.wc.hCursor == nullptr;
         out.push_back(info);
     }
-    return out;
+    cache = out; // assigned in place: references into it stay usable
+    return cache;
 }
 
-std::vector<std::string> Paints()
+const std::vector<std::string> &Paints()
 {
     return S().paints;
 }

@@ -376,8 +376,6 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
             error = ERROR_FILE_NOT_FOUND;
         else if (r.entry->folder || r.parent == nullptr || (r.entry->attributes & FILE_ATTRIBUTE_READONLY) != 0)
             error = ERROR_ACCESS_DENIED;
-        else if (IsRunningModule(r))
-            error = ERROR_ACCESS_DENIED; // the image of a running program cannot be deleted
     }
     if (error != 0)
         return Failed(event, error);

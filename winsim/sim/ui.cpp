@@ -254,12 +254,9 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
         if (FindWindowOf(hWnd) == nullptr)
             return wasVisible ? TRUE : FALSE;
         w->visible = show;
-        if (show) {
-            w->style |= WS_VISIBLE;
-            Invalidate(*w, true);
-        } else {
-            w->style &= ~WS_VISIBLE;
-        }
+        if (show)
+            Invalidate(*w, true); // style keeps what CreateWindowExA was given
+
     }
     return wasVisible ? TRUE : FALSE;
 }

@@ -94,8 +94,10 @@ struct WindowInfo {
     HBRUSH background;
     bool cursorIsNull;
 };
-std::vector<WindowInfo> Windows(); // windows not destroyed, in creation order
-std::vector<std::string> Paints(); // the text of every DrawTextA, in order
+// Windows not destroyed, in creation order. A reference into the list stays valid (it is
+// refreshed in place by the next call).
+const std::vector<WindowInfo> &Windows();
+const std::vector<std::string> &Paints(); // the text of every DrawTextA, in order
 UINT LastDrawFormat();
 int LastBkMode();
 std::string CurrentCursor(); // "IDC_WAIT", "IDC_APPSTARTING", "IDC_ARROW", "" (none)
