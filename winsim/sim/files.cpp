@@ -581,6 +581,16 @@ static FileEntry *TestLookup(const char *path)
     return Lookup(parts);
 }
 
+void RemoveFile(const char *path)
+{
+    std::vector<std::string> parts;
+    if (!ParsePathForTest(path, parts) || parts.empty())
+        return;
+    std::vector<std::string> up(parts.begin(), parts.end() - 1);
+    if (FileEntry *folder = Lookup(up))
+        folder->children.erase(Fold(parts.back()));
+}
+
 bool Exists(const char *path)
 {
     return TestLookup(path) != nullptr;

@@ -56,6 +56,7 @@ const std::vector<std::string> &Events();
 void AddFile(const char *path, const char *contents = "", DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
 void AddFolder(const char *path); // creates parents too
 bool Exists(const char *path);
+void RemoveFile(const char *path); // a file, or a folder with all it holds; no redirection, no event
 DWORD Attributes(const char *path); // INVALID_FILE_ATTRIBUTES when missing
 std::string Contents(const char *path);
 std::vector<std::string> PendingDeletes(); // MoveFileExA delay-until-reboot registrations
