@@ -9,8 +9,6 @@ using fixture::Machine;
 using fixture::Value;
 using Values = std::vector<Value>;
 
-bool operator==(const Value &a, const Value &b) { return a.name == b.name && a.data == b.data; }
-std::ostream &operator<<(std::ostream &os, const Value &v) { return os << v.name << "=" << v.data; }
 
 namespace {
 
@@ -238,8 +236,8 @@ TEST_F(Machine, RemovalRefusesWhatCannotGo)
     EXPECT_FALSE(RemoveLayout());
     EXPECT_STREQ("Schlüssel nicht vorhanden", layouterror);
 
-    fixture::AddLayout("00000409");
-    Target("00000409");
+    fixture::AddLayout("00000807"); // German family and standard
+    Target("00000807");
     ASSERT_TRUE(ReadLayoutRegistry());
     EXPECT_FALSE(RemoveLayout());
     EXPECT_STREQ("Standard-Layout kann nicht entfernt werden", layouterror);

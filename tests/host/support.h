@@ -21,6 +21,8 @@ constexpr const char *uninstallentry =
 struct Value {
     std::string name, data;
 };
+inline bool operator==(const Value &a, const Value &b) { return a.name == b.name && a.data == b.data; }
+inline std::ostream &operator<<(std::ostream &os, const Value &v) { return os << v.name << "=" << v.data; }
 
 inline void SetList(const char *key, const std::vector<Value> &values)
 {
@@ -75,7 +77,7 @@ inline std::vector<std::string> EventsOf(const std::string &call)
 {
     std::vector<std::string> out;
     for (const std::string &e : winsim::Events())
-        if (e.compare(0, call.size() + 1, call + " ") == 0)
+        if (e == call || e.compare(0, call.size() + 1, call + " ") == 0)
             out.push_back(e);
     return out;
 }

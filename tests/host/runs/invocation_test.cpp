@@ -1,5 +1,6 @@
 // The first instance: the command-line check, the copy into the temporary folder, the relaunch.
 #include "run_support.h"
+#include "frame/app.h"
 
 using namespace fixture;
 
@@ -11,6 +12,8 @@ struct Refusal {
     const char *arguments;
     std::string text;
 };
+
+void PrintTo(const Refusal &refusal, std::ostream *os) { *os << "arguments:" << refusal.arguments; }
 
 class Refusals : public ::testing::TestWithParam<Refusal> {
 protected:
@@ -100,7 +103,8 @@ TEST_F(FirstInstance, AFailedStartShowsBothWarningsAndLeavesTheCopy)
     EXPECT_EQ("Uninstall_Lorvanis", winsim::Boxes()[0].caption);
     EXPECT_EQ(0u, winsim::Boxes()[0].text.find(std::string("Folgender Programmstart konnte nicht durchgeführt werden:\nDatei: ") +
                                                tempcopy + "\nAusführen in: <NULL>\nParameter: b0010407\n\nFehlercode 5"));
-    EXPECT_EQ("Aufruf von b0010407 ...", winsim::Boxes()[0].statusline);
+    EXPECT_STREQ("Aufruf von b0010407 ...", statustext); // the line stays, with the wait cursor
+    EXPECT_EQ("IDC_WAIT", winsim::CurrentCursor());
     EXPECT_EQ("Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten, um sein Original löschen zu "
               "können",
               winsim::Boxes()[1].text);

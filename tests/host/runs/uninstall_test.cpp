@@ -7,8 +7,6 @@ using namespace fixture;
 using Values = std::vector<Value>;
 using Lines = std::vector<std::string>;
 
-bool operator==(const Value &a, const Value &b) { return a.name == b.name && a.data == b.data; }
-std::ostream &operator<<(std::ostream &os, const Value &v) { return os << v.name << "=" << v.data; }
 
 namespace {
 
@@ -153,6 +151,14 @@ struct Stop {
 
 const std::string driverpath = "C:\\windows\\system32\\Lorvanis.DLL";
 
+// Deletes a file where a 64-bit program sees it (the test itself runs as the 32-bit program).
+void DeleteNative(const char *path)
+{
+    winsim::SetWow64(false);
+    EXPECT_TRUE(DeleteFileA(path)) << path;
+    winsim::SetWow64(true);
+}
+
 // Deletes a key without subkeys, as a user or another program might have.
 void DeleteKey(HKEY root, const char *parent, const char *name)
 {
@@ -199,7 +205,7 @@ const Stop stops[] = {
       "deinstallieren."}},
     {"user says No", [] {}, {IDNO, IDOK}, {question, "Deinstallation abgebrochen."}},
     {"driver missing, No",
-     [] { DeleteFileA("C:\\windows\\system32\\Lorvanis.DLL"); },
+     [] { DeleteNative("C:\\windows\\system32\\Lorvanis.DLL"); },
      {IDYES, IDNO},
      {question, "Problem bei Deinstallation von " + layout + ":\nTreiberdatei nicht (mehr) vorhanden:\n  " + driverpath +
                     "\n\nTrotzdem fortfahren?"}},
@@ -210,6 +216,8 @@ const Stop stops[] = {
       "Fehler bei Deinstallation von " + layout + ":\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  " +
           driverpath}},
 };
+
+void PrintTo(const Stop &stop, std::ostream *os) { *os << stop.title; }
 
 class Stops : public ::testing::TestWithParam<Stop> {
 protected:
@@ -246,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(BeforeTheDriver, Stops, ::testing::ValuesIn(stops),
 
 TEST_F(Uninstall, DriverMissingAndYesGoesOnToTheEnd)
 {
-    DeleteFileA("C:\\windows\\system32\\Lorvanis.DLL");
+    DeleteNative("C:\\windows\\system32\\Lorvanis.DLL");
     winsim::AnswerBoxes({IDYES, IDYES, IDOK});
     StartCopy();
     ASSERT_EQ(3u, winsim::Boxes().size());
@@ -305,6 +313,8 @@ const Warning warnings[] = {
      {}},
     {"deletion at restart refused", [] { winsim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED); }, {}},
 };
+
+void PrintTo(const Warning &warning, std::ostream *os) { *os << warning.title; }
 
 class Warnings : public ::testing::TestWithParam<Warning> {
 protected:
