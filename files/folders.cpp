@@ -47,8 +47,9 @@ void RestoreRedirection()
 bool SpecialFolderPath(char *dest, int csidl, HWND owner)
 {
     dest[0] = '\0';
-    // The shell writes at most MAX_PATH characters; dest holds at least that many.
-    if (SUCCEEDED(SHGetFolderPathA(owner, csidl, nullptr, SHGFP_TYPE_CURRENT, dest)))
+    // The shell writes at most MAX_PATH characters; dest holds at least that many. S_FALSE
+    // (a folder that does not exist) also counts as success there, with an empty path.
+    if (SHGetFolderPathA(owner, csidl, nullptr, SHGFP_TYPE_CURRENT, dest) == S_OK && dest[0] != '\0')
         return true;
     dest[0] = '\0';
     return false;

@@ -6,7 +6,10 @@ char errortext[ERRORTEXT_SIZE];
 void FormatErrorText(DWORD code)
 {
     char *description = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
+    // Some system texts have inserts such as %1; without arguments to fill them, Windows
+    // must be told to leave them as they stand, or it reads arguments that were never passed.
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code,
                                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&description, 0, nullptr);
     // Ordinary Windows codes read best in decimal; HRESULT-like codes with high bits set in hex.
     LONG asSigned = (LONG)code;

@@ -143,6 +143,15 @@ TEST_F(Machine, WithoutTheShellFolderTheProductFolderLiesInTheWindowsFolder)
     EXPECT_STREQ("C:\\windows\\Programme\\Tavik-Tastaturbelegung", programfolder);
 }
 
+TEST_F(Machine, AProgramFilesFolderTheShellCannotFindAlsoFallsBack)
+{
+    winsim::RemoveFile("C:\\Program Files (x86)"); // the shell then answers S_FALSE with no path
+    iswow64 = true;
+    ResolveFolders();
+    RestoreRedirection();
+    EXPECT_STREQ("C:\\windows\\Programme\\Tavik-Tastaturbelegung", programfolder);
+}
+
 TEST_F(Machine, DeleteShortcutRemovesTheDesktopLinkOnly)
 {
     const char *link = "C:\\users\\test\\Desktop\\Tastaturbelegung Tavik (V3.02) Schaubild.LNK";

@@ -115,6 +115,13 @@ TEST_F(Machine, ErrorTextNamesTheCodeAndTheSystemDescription)
     EXPECT_STREQ("Fehlercode 4711", errortext); // replaces the previous text completely
 }
 
+TEST_F(Machine, ADescriptionWithInsertsIsShownAsItStands)
+{
+    winsim::SetErrorText(193, "%1 ist keine zulässige Win32-Anwendung.\r\n");
+    FormatErrorText(193);
+    EXPECT_STREQ("Fehlercode 193:\n%1 ist keine zulässige Win32-Anwendung.\r\n", errortext);
+}
+
 TEST_F(Machine, CaptureReadsTheLastErrorOfTheFailedCall)
 {
     winsim::AddFile("C:\\data\\locked.txt", "x", FILE_ATTRIBUTE_READONLY);
