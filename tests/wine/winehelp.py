@@ -171,6 +171,7 @@ def make_template(reuse=False):
         elif os.path.exists(p):
             os.unlink(p)
     start = time.time()
+    os.makedirs(path)  # wineboot runs with the prefix as its working folder
     pfx = Prefix(path)
     r = pfx.wine64("wineboot", "-i", timeout=1200)
     pfx.wait_server(timeout=600)
