@@ -117,8 +117,9 @@ class Prefix:
         return self.run([WINE64] + list(args), timeout=timeout, cwd=cwd)
 
     def popen_wine64(self, *args, cwd=None):
+        out = open(self.path + ".out", "ab")  # what Wine says, should a start fail
         return subprocess.Popen([WINE64] + list(args), env=self.env, cwd=cwd or self.path,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                stdout=out, stderr=subprocess.STDOUT)
 
     def wait_server(self, timeout=300):
         try:
