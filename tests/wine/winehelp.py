@@ -199,6 +199,8 @@ def copy_prefix(template, path):
     for p in (path, path + ".home"):
         if os.path.exists(p):
             shutil.rmtree(p)
+    if os.path.exists(path + ".out"):
+        os.unlink(path + ".out")
     os.makedirs(os.path.dirname(path), exist_ok=True)
     subprocess.run(["cp", "-al", template.path, path], check=True)
     for name in ("system.reg", "user.reg", "userdef.reg"):
