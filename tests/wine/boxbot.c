@@ -23,6 +23,8 @@
 #include <stdio.h>
 #include <string.h>
 #include <stdlib.h>
+#include <io.h>
+#include <fcntl.h>
 
 static FILE *logfile;
 static const char *answers[64];
@@ -230,6 +232,7 @@ static int print_error_text(DWORD code)
     if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL, code,
                         0x0400, (char *)&text, 0, NULL))
         return 1;
+    _setmode(_fileno(stdout), _O_BINARY); /* the text's own CR LF, not CR CR LF */
     fwrite(text, 1, strlen(text), stdout);
     LocalFree(text);
     return 0;

@@ -63,6 +63,13 @@ def main():
         print("template prefix made in %.0f s" % seconds)
     pfx = W.copy_prefix(template, os.path.join(W.WINEDIR, "show"))
     print("prefix: %s" % pfx.path)
+    if opts.screenshot:
+        # Xvfb has no window manager to draw title bars; in a Wine desktop of the
+        # screen's size Wine draws them itself, and the geometry stays the same.
+        pfx.regedit("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\n"
+                    "\"Desktop\"=\"Default\"\n\n"
+                    "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\n"
+                    "\"Default\"=\"%s\"\n" % SCREEN.rsplit("x", 1)[0])
     show_lists(pfx, "before")
 
     bot = None
@@ -90,7 +97,9 @@ def main():
             time.sleep(2)  # let the box and the window behind it paint
             xwd = subprocess.run(["xwd", "-root", "-display", os.environ["DISPLAY"]],
                                  stdout=subprocess.PIPE, check=True)
-            subprocess.run(["convert", "xwd:-", "png:" + opts.screenshot], input=xwd.stdout, check=True)
+            # The middle of the screen: the status window and the box over it.
+            subprocess.run(["convert", "xwd:-", "-crop", "512x288+256+240", "+repage",
+                            "png:" + opts.screenshot], input=xwd.stdout, check=True)
             print("screenshot: %s" % opts.screenshot)
         open(gate, "w").close()
     print("first instance ended with exit code %d" % first.wait())

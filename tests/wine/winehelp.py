@@ -117,8 +117,9 @@ class Prefix:
         return self.run([WINE64] + list(args), timeout=timeout, cwd=cwd)
 
     def popen_wine64(self, *args, cwd=None):
+        out = open(self.path + ".out", "ab")  # what Wine says, should a start fail
         return subprocess.Popen([WINE64] + list(args), env=self.env, cwd=cwd or self.path,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                stdout=out, stderr=subprocess.STDOUT)
 
     def wait_server(self, timeout=300):
         try:
@@ -198,6 +199,8 @@ def copy_prefix(template, path):
     for p in (path, path + ".home"):
         if os.path.exists(p):
             shutil.rmtree(p)
+    if os.path.exists(path + ".out"):
+        os.unlink(path + ".out")
     os.makedirs(os.path.dirname(path), exist_ok=True)
     subprocess.run(["cp", "-al", template.path, path], check=True)
     for name in ("system.reg", "user.reg", "userdef.reg"):
