@@ -154,12 +154,8 @@ void ProbeEnvironment()
     char path[MAX_PATH] = {0};
     GetModuleFileNameA(appinstance, path, MAX_PATH);
     path[MAX_PATH - 1] = '\0';
-    const char *base = path;
-    for (const char *q = path; *q != '\0'; q++)
-        if (*q == ':' || *q == '/' || *q == '\\')
-            base = q + 1;
     char name[MAX_PATH];
-    CopyText(name, sizeof name, base);
+    CopyText(name, sizeof name, FileNamePart(path));
     for (size_t i = strlen(name); i > 1; i--)
         if (name[i - 1] == '.') {
             name[i - 1] = '\0';

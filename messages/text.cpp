@@ -55,6 +55,15 @@ bool SameTextNoCase(const char *a, const char *b)
     }
 }
 
+const char *FileNamePart(const char *path)
+{
+    const char *name = path;
+    for (const char *p = path; *p != '\0'; p++)
+        if (*p == ':' || *p == '/' || *p == '\\')
+            name = p + 1;
+    return name;
+}
+
 bool StartsWithNoCase(const char *text, const char *prefix)
 {
     for (; *prefix != '\0'; text++, prefix++)

@@ -16,5 +16,8 @@ size_t BoundedLength(const char *text, size_t capacity);
 // letters from 0xC0 on, as the German system code page folds them).
 bool SameTextNoCase(const char *a, const char *b);
 
+// The file name of a path: the text after its last colon, slash or backslash.
+const char *FileNamePart(const char *path);
+
 // True when text begins with prefix, compared without regard to case.
 bool StartsWithNoCase(const char *text, const char *prefix);

@@ -53,10 +53,7 @@ bool CheckInvocation()
         return true;
     }
 
-    const char *filename = modulepath;
-    for (const char *p = modulepath; *p != '\0'; p++)
-        if (*p == ':' || *p == '/' || *p == '\\')
-            filename = p + 1;
+    const char *filename = FileNamePart(modulepath);
     char copypath[MAX_PATH];
     // A copy path that does not fit would name some other file: refuse it like a failed copy.
     bool copied = JoinPath(copypath, sizeof copypath, tempfolder, filename) &&
