@@ -37,14 +37,26 @@ void ExpectNothingChanged(const std::string &registry, const std::string &files)
     EXPECT_FALSE(winsim::RedirectionOff());
 }
 
+// A fresh machine with the layout installed and the copy already in the temporary folder.
+void InstallForTheCopy()
+{
+    winsim::Reset();
+    InstallLayout();
+    winsim::AddFile(tempcopy, "exe");
+}
+
+// Test names from the cases' titles.
+template <typename Case> std::string TitleName(const ::testing::TestParamInfo<Case> &info)
+{
+    std::string name;
+    for (const char *p = info.param.title; *p; p++)
+        name += isalnum((unsigned char)*p) ? *p : '_';
+    return name;
+}
+
 class Uninstall : public Machine {
 protected:
-    void SetUp() override
-    {
-        Machine::SetUp();
-        InstallLayout();
-        winsim::AddFile(tempcopy, "exe");
-    }
+    void SetUp() override { InstallForTheCopy(); }
 };
 
 TEST_F(Uninstall, CompleteRunOn64BitWindows)
@@ -221,12 +233,7 @@ void PrintTo(const Stop &stop, std::ostream *os) { *os << stop.title; }
 
 class Stops : public ::testing::TestWithParam<Stop> {
 protected:
-    void SetUp() override
-    {
-        winsim::Reset();
-        InstallLayout();
-        winsim::AddFile(tempcopy, "exe");
-    }
+    void SetUp() override { InstallForTheCopy(); }
 };
 
 TEST_P(Stops, NothingChangesBeforeTheDriverIsGone)
@@ -244,13 +251,7 @@ TEST_P(Stops, NothingChangesBeforeTheDriverIsGone)
     EXPECT_EQ(1u, EventsOf("Wow64RevertWow64FsRedirection").size());
 }
 
-INSTANTIATE_TEST_SUITE_P(BeforeTheDriver, Stops, ::testing::ValuesIn(stops),
-                         [](const ::testing::TestParamInfo<Stop> &info) {
-                             std::string name;
-                             for (const char *p = info.param.title; *p; p++)
-                                 name += isalnum((unsigned char)*p) ? *p : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(BeforeTheDriver, Stops, ::testing::ValuesIn(stops), TitleName<Stop>);
 
 TEST_F(Uninstall, DriverMissingAndYesGoesOnToTheEnd)
 {
@@ -318,12 +319,7 @@ void PrintTo(const Warning &warning, std::ostream *os) { *os << warning.title; }
 
 class Warnings : public ::testing::TestWithParam<Warning> {
 protected:
-    void SetUp() override
-    {
-        winsim::Reset();
-        InstallLayout();
-        winsim::AddFile(tempcopy, "exe");
-    }
+    void SetUp() override { InstallForTheCopy(); }
 };
 
 TEST_P(Warnings, ProblemsAfterTheDriverAreWarningsAndTheRunEnds)
@@ -345,12 +341,6 @@ TEST_P(Warnings, ProblemsAfterTheDriverAreWarningsAndTheRunEnds)
     EXPECT_FALSE(winsim::RedirectionOff());
 }
 
-INSTANTIATE_TEST_SUITE_P(AfterTheDriver, Warnings, ::testing::ValuesIn(warnings),
-                         [](const ::testing::TestParamInfo<Warning> &info) {
-                             std::string name;
-                             for (const char *p = info.param.title; *p; p++)
-                                 name += isalnum((unsigned char)*p) ? *p : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(AfterTheDriver, Warnings, ::testing::ValuesIn(warnings), TitleName<Warning>);
 
 } // namespace
