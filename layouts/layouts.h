@@ -1,6 +1,7 @@
 // The keyboard layout model: the user's Preload and Substitutes lists and the installed
 // German-family layouts, read into fixed tables, computed without the target, written back.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 enum { LAYOUTTABLE_SIZE = 100, LAYOUTERROR_SIZE = 1000 };
@@ -42,6 +43,10 @@ extern char layouterror[LAYOUTERROR_SIZE];
 bool ReadLayoutRegistry();
 bool RemoveLayout();
 bool WriteLayoutLists();
+
+// The tables' own copy of a text, of at most limit bytes; kept until the process ends.
+// None when memory runs out.
+char *KeepText(const char *text, size_t limit);
 
 bool IsStandardKlid(const char *text);
 bool IsGermanFamilyKlid(const char *text);

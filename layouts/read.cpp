@@ -22,9 +22,9 @@ static const char preloadpath[] = "Keyboard Layout\\Preload";
 static const char substitutespath[] = "Keyboard Layout\\Substitutes";
 static const char layoutspath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
 
-// The tables' own copy of a text; at most limit bytes are read, so value data that fills
-// its buffer without a NUL is never read beyond it. Kept until the process ends.
-static char *CopyOf(const char *text, size_t limit)
+// At most limit bytes are read, so value data that fills its buffer without a NUL is never
+// read beyond it.
+char *KeepText(const char *text, size_t limit)
 {
     size_t length = BoundedLength(text, limit);
     char *copy = (char *)malloc(length + 1);
@@ -104,8 +104,8 @@ static bool ReadPreload(HKEY key)
             return false;
         }
         PreloadEntry &entry = preload[preloadcount];
-        entry.name = CopyOf(regvaluename, sizeof regvaluename);
-        entry.klid = CopyOf(regvaluedata, sizeof regvaluedata);
+        entry.name = KeepText(regvaluename, sizeof regvaluename);
+        entry.klid = KeepText(regvaluedata, sizeof regvaluedata);
         if (entry.name == nullptr || entry.klid == nullptr)
             return OutOfMemory();
         entry.number = ParseDecimal(entry.name);
@@ -126,7 +126,7 @@ static bool ReadSubstitutes(HKEY key)
         // Only the first entry listing this KLID (letter case counts) gets the substitute.
         for (int i = 0; i < preloadcount; i++)
             if (strcmp(preload[i].klid, regvaluename) == 0) {
-                preload[i].substitute = CopyOf(regvaluedata, sizeof regvaluedata);
+                preload[i].substitute = KeepText(regvaluedata, sizeof regvaluedata);
                 if (preload[i].substitute == nullptr)
                     return OutOfMemory();
                 break;
@@ -150,7 +150,7 @@ static bool ReadLayouts(HKEY key)
         LayoutEntry &entry = layouts[layoutcount];
         if (SameText(regsubkeyname, targetklid))
             targetindex = layoutcount;
-        entry.klid = CopyOf(regsubkeyname, sizeof regsubkeyname);
+        entry.klid = KeepText(regsubkeyname, sizeof regsubkeyname);
         if (entry.klid == nullptr)
             return OutOfMemory();
         HKEY subkey = RegOpenRead(key, entry.klid);
@@ -163,7 +163,7 @@ static bool ReadLayouts(HKEY key)
         for (DWORD v = 0; v < values; v++) {
             if (RegValueAt(subkey, v) && strcmp(regvaluename, "Layout File") == 0) {
                 free(entry.file);
-                entry.file = CopyOf(regvaluedata, sizeof regvaluedata);
+                entry.file = KeepText(regvaluedata, sizeof regvaluedata);
                 if (entry.file == nullptr) {
                     RegCloseKey(subkey);
                     return OutOfMemory();

@@ -2,7 +2,6 @@
 #include "messages/messages.h"
 #include "messages/text.h"
 #include "uninstall/uninstall.h"
-#include <stdlib.h>
 #include <string.h>
 
 // Value names are renumbered for positions 0 to 201; anything outside is dropped.
@@ -10,11 +9,7 @@ enum { LOWEST_NUMBER = 0, HIGHEST_NUMBER = 201, UNNUMBERED = 200 };
 
 static char *NewText(const char *text)
 {
-    size_t length = strlen(text);
-    char *copy = (char *)malloc(length + 1);
-    if (copy != nullptr)
-        memcpy(copy, text, length + 1);
-    return copy;
+    return KeepText(text, strlen(text));
 }
 
 static bool OutOfMemory()
